@@ -1,0 +1,30 @@
+# The Windows build: TARNWICK.SPI, the command-line host and the conformance program,
+# which runs under Wine as a CTest test.
+
+# Nothing but system DLLs may be needed beside the module, so the language runtime is
+# linked in statically.
+set(static_runtime -static -static-libgcc -static-libstdc++)
+
+add_library(tarnwick_spi SHARED module/dllmain.cpp module/tarnwick.def)
+# The .def file names the exports, so every object of the core goes in, not only those referenced.
+target_link_libraries(tarnwick_spi PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,tarnwick_core>")
+target_compile_options(tarnwick_spi PRIVATE -Wall -Wextra -Werror)
+# stdcall names reach the export table undecorated; the .def file fixes names and ordinals.
+target_link_options(tarnwick_spi PRIVATE ${static_runtime} -Wl,--kill-at -Wl,--enable-stdcall-fixup -s)
+set_target_properties(tarnwick_spi PROPERTIES PREFIX "" OUTPUT_NAME "TARNWICK" SUFFIX ".SPI")
+
+add_executable(susie_host tools/host/susie_host.cpp)
+target_compile_options(susie_host PRIVATE -Wall -Wextra -Werror)
+target_link_options(susie_host PRIVATE ${static_runtime})
+
+add_executable(conformance tests/windows/conformance.cpp tests/windows/pe_image.cpp)
+target_link_libraries(conformance PRIVATE archive_writer)
+target_compile_options(conformance PRIVATE -Wall -Wextra -Werror)
+target_link_options(conformance PRIVATE ${static_runtime})
+add_dependencies(conformance tarnwick_spi)
+
+# One launch runs every case: a launch of 32-bit Wine costs most of a minute.
+add_test(NAME conformance_${CMAKE_SYSTEM_PROCESSOR}
+         COMMAND ${PROJECT_SOURCE_DIR}/tools/wine/run ${CMAKE_BINARY_DIR}/wine-prefix
+                 $<TARGET_FILE:conformance> $<TARGET_FILE:tarnwick_spi>)
+set_tests_properties(conformance_${CMAKE_SYSTEM_PROCESSOR} PROPERTIES TIMEOUT 1500)
