@@ -14,6 +14,7 @@ target_link_options(tarnwick_spi PRIVATE ${static_runtime} -Wl,--kill-at -Wl,--e
 set_target_properties(tarnwick_spi PROPERTIES PREFIX "" OUTPUT_NAME "TARNWICK" SUFFIX ".SPI")
 
 add_executable(susie_host tools/host/susie_host.cpp)
+target_include_directories(susie_host PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(susie_host PRIVATE -Wall -Wextra -Werror)
 target_link_options(susie_host PRIVATE ${static_runtime})
 
@@ -23,8 +24,10 @@ target_compile_options(conformance PRIVATE -Wall -Wextra -Werror)
 target_link_options(conformance PRIVATE ${static_runtime})
 add_dependencies(conformance tarnwick_spi)
 
-# One launch runs every case: a launch of 32-bit Wine costs most of a minute.
+# One launch runs every case: a launch of 32-bit Wine costs most of a minute. The Wine
+# prefix is shared with the demo, so one booted Wine session serves both.
+set(TARNWICK_WINE_PREFIX "${PROJECT_SOURCE_DIR}/build/wine-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH "Wine prefix for the Windows tests")
 add_test(NAME conformance_${CMAKE_SYSTEM_PROCESSOR}
-         COMMAND ${PROJECT_SOURCE_DIR}/tools/wine/run ${CMAKE_BINARY_DIR}/wine-prefix
+         COMMAND ${PROJECT_SOURCE_DIR}/tools/wine/run ${TARNWICK_WINE_PREFIX}
                  $<TARGET_FILE:conformance> $<TARGET_FILE:tarnwick_spi>)
 set_tests_properties(conformance_${CMAKE_SYSTEM_PROCESSOR} PROPERTIES TIMEOUT 1500)
