@@ -11,11 +11,24 @@ ResultCode OpenArchive(ArchiveSource* source, ArchiveHeader* header) {
   return ResultSuccess;
 }
 
-void DescribeEntry(fileInfo* info, const DirectoryRecord& record, uint32_t position) {
+namespace {
+
+template <class Info>
+void DescribeEntryIn(Info* info, const DirectoryRecord& record, uint32_t position) {
   memcpy(info->method, MethodString, sizeof MethodString);
   info->position = position;
   info->compsize = record.size;
   info->filesize = record.size;
   NameString name = NameToString(record);
   memcpy(info->filename, name.text, sizeof name.text);
+}
+
+}  // namespace
+
+void DescribeEntry(fileInfo* info, const DirectoryRecord& record, uint32_t position) {
+  DescribeEntryIn(info, record, position);
+}
+
+void DescribeEntry(fileInfo64* info, const DirectoryRecord& record, uint32_t position) {
+  DescribeEntryIn(info, record, position);
 }

@@ -14,5 +14,6 @@ SourceKind SourceKindOf(uint32_t flag);
 // the directory. ResultUnknownFormat when any of the three fails.
 ResultCode OpenArchive(ArchiveSource* source, ArchiveHeader* header);
 
-// Writes an entry's fields into a record that is all zero.
+// Writes an entry's fields into a record that is all zero, in either interface's layout.
 void DescribeEntry(fileInfo* info, const DirectoryRecord& record, uint32_t position);
+void DescribeEntry(fileInfo64* info, const DirectoryRecord& record, uint32_t position);

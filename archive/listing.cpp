@@ -48,3 +48,4 @@ done:
 }
 
 template ResultCode ListArchive<fileInfo>(const char*, uint32_t, uint32_t, platform::MemoryHandle*);
+template ResultCode ListArchive<fileInfo64>(const char*, uint32_t, uint32_t, platform::MemoryHandle*);

@@ -63,3 +63,4 @@ done:
 }
 
 template ResultCode FindEntry<fileInfo>(const char*, uint32_t, const char*, uint32_t, fileInfo*);
+template ResultCode FindEntry<fileInfo64>(const char*, uint32_t, const char*, uint32_t, fileInfo64*);

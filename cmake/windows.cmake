@@ -5,13 +5,19 @@
 # linked in statically.
 set(static_runtime -static -static-libgcc -static-libstdc++)
 
-add_library(tarnwick_spi SHARED module/dllmain.cpp module/tarnwick.def)
+if(TARNWICK_INTERFACE STREQUAL "64")
+  set(module_suffix ".SPH")
+else()
+  set(module_suffix ".SPI")
+endif()
+configure_file(module/tarnwick.def.in tarnwick.def @ONLY)
+add_library(tarnwick_spi SHARED module/dllmain.cpp ${CMAKE_CURRENT_BINARY_DIR}/tarnwick.def)
 # The .def file names the exports, so every object of the core goes in, not only those referenced.
 target_link_libraries(tarnwick_spi PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,tarnwick_core>")
 target_compile_options(tarnwick_spi PRIVATE -Wall -Wextra -Werror)
 # stdcall names reach the export table undecorated; the .def file fixes names and ordinals.
 target_link_options(tarnwick_spi PRIVATE ${static_runtime} -Wl,--kill-at -Wl,--enable-stdcall-fixup -s)
-set_target_properties(tarnwick_spi PROPERTIES PREFIX "" OUTPUT_NAME "TARNWICK" SUFFIX ".SPI")
+set_target_properties(tarnwick_spi PROPERTIES PREFIX "" OUTPUT_NAME "TARNWICK" SUFFIX "${module_suffix}")
 
 add_executable(susie_host tools/host/susie_host.cpp)
 target_include_directories(susie_host PRIVATE ${PROJECT_SOURCE_DIR})

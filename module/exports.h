@@ -1,5 +1,6 @@
 // The five functions a Susie host looks up by name. Every argument of the 32-bit
-// interface is 32 bits wide; here the pointer-sized ones are written as intptr_t/uintptr_t.
+// interface is 32 bits wide; the 64-bit interface widens the source argument, the probe
+// and the user value to pointer size, written here as intptr_t and uintptr_t.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,7 @@ int TARNWICK_API GetArchiveInfo(const char* source, intptr_t startOrLength, uint
                                 platform::MemoryHandle* outHandle);
 
 int TARNWICK_API GetFileInfo(const char* source, intptr_t startOrLength, const char* wantedName, uint32_t flag,
-                             fileInfo* outRecord);
+                             HostFileInfo* outRecord);
 
 int TARNWICK_API GetFile(const char* source, intptr_t positionOrLength, platform::MemoryHandle* destination,
                          uint32_t flag, ProgressCallback progressCallback, intptr_t userValue);

@@ -29,7 +29,7 @@ constexpr uint32_t kFlagFoldCaseHost = 0x80;      // the same, as Susie hosts pa
 constexpr uint32_t kFlagDestinationMask = 0x700;  // GetFile: 0 a disk file; else a memory block
 
 #pragma pack(push, 1)
-// The entry-information record of the 32-bit interface: 428 bytes, little-endian.
+// The entry-information record of the 32-bit interface (TARNWICK.SPI): 428 bytes.
 struct fileInfo {
   uint8_t method[8];  // "-OST-" then zeros
   uint32_t position;  // position of the entry's directory record
@@ -51,3 +51,38 @@ static_assert(offsetof(fileInfo, timestamp) == 20, "fileInfo.timestamp");
 static_assert(offsetof(fileInfo, path) == 24, "fileInfo.path");
 static_assert(offsetof(fileInfo, filename) == 224, "fileInfo.filename");
 static_assert(offsetof(fileInfo, crc) == 424, "fileInfo.crc");
+
+#pragma pack(push, 1)
+// The entry-information record of the 64-bit interface (TARNWICK.SPH): 448 bytes, the
+// same fields with 64-bit integers and 4 bytes of zero padding at the end.
+struct fileInfo64 {
+  uint8_t method[8];
+  uint64_t position;
+  uint64_t compsize;
+  uint64_t filesize;
+  uint64_t timestamp;
+  char path[200];
+  char filename[200];
+  uint32_t crc;
+  uint8_t padding[4];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(fileInfo64) == 448, "fileInfo64 is 448 bytes");
+static_assert(offsetof(fileInfo64, method) == 0, "fileInfo64.method");
+static_assert(offsetof(fileInfo64, position) == 8, "fileInfo64.position");
+static_assert(offsetof(fileInfo64, compsize) == 16, "fileInfo64.compsize");
+static_assert(offsetof(fileInfo64, filesize) == 24, "fileInfo64.filesize");
+static_assert(offsetof(fileInfo64, timestamp) == 32, "fileInfo64.timestamp");
+static_assert(offsetof(fileInfo64, path) == 40, "fileInfo64.path");
+static_assert(offsetof(fileInfo64, filename) == 240, "fileInfo64.filename");
+static_assert(offsetof(fileInfo64, crc) == 440, "fileInfo64.crc");
+static_assert(offsetof(fileInfo64, padding) == 444, "fileInfo64.padding");
+
+// The record the exports exchange: the build chooses the interface it serves, whatever
+// the compiler's pointer size, so native tests cover both layouts.
+#if defined(TARNWICK_INTERFACE_64)
+using HostFileInfo = fileInfo64;
+#else
+using HostFileInfo = fileInfo;
+#endif

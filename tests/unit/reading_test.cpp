@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/readers.h"
 #include "module/exports.h"
 #include "source/archive_source.h"
 #include "tests/unit/test_support.h"
@@ -32,7 +33,7 @@ const std::vector<WriterEntry> kThree = {
 
 // The record the plug-in gives for an entry.
 std::string RecordOf(const std::string& name, uint32_t position, uint32_t size) {
-  fileInfo info;
+  HostFileInfo info;
   memset(&info, 0, sizeof info);
   memcpy(info.method, "-OST-", 5);
   info.position = position;
@@ -47,7 +48,7 @@ std::string ListOf(const std::vector<WriterEntry>& entries, const WriterLayout& 
   for (size_t i = 0; i < entries.size(); ++i)
     list += RecordOf(entries[i].name, DirectoryRecordPosition(entries, layout, i),
                      entries[i].overrideSize ? entries[i].declaredSize : static_cast<uint32_t>(entries[i].data.size()));
-  return list + std::string(sizeof(fileInfo), '\0');
+  return list + std::string(sizeof(HostFileInfo), '\0');
 }
 
 class ReadingTest : public StandInTest {
@@ -85,7 +86,7 @@ TEST_F(ReadingTest, ListsEveryEntryThenAZeroRecord) {
     uint32_t start;
     std::string expected;
   } cases[] = {
-      {"no entries", WriteArchive({}), 0, std::string(428, '\0')},
+      {"no entries", WriteArchive({}), 0, std::string(sizeof(HostFileInfo), '\0')},
       {"three entries at d, d + 16, d + 32", WriteArchive(kThree), 0, ListOf(kThree)},
       {"directory after a gap", WriteArchive(kThree, directoryFirst), 0, ListOf(kThree, directoryFirst)},
       {"12-byte, empty and repeated names", WriteArchive(twelve), 0, ListOf(twelve)},
@@ -99,7 +100,7 @@ TEST_F(ReadingTest, ListsEveryEntryThenAZeroRecord) {
   Answer fromStart100 = List(std::string(100, 'j') + WriteArchive(kThree, embedded), 0, 100);
   EXPECT_EQ(fromStart100.result, 0);
   uint32_t firstPosition;
-  memcpy(&firstPosition, fromStart100.bytes.data() + offsetof(fileInfo, position), 4);
+  memcpy(&firstPosition, fromStart100.bytes.data() + offsetof(HostFileInfo, position), 4);
   EXPECT_EQ(firstPosition, embedded.directoryField);
 }
 
@@ -210,7 +211,9 @@ TEST_F(ReadingTest, LookupRecordIsTheListingRecord) {
   std::string archive = WriteArchive(kThree);
   std::string list = List(archive, 0).bytes;
   for (size_t i = 0; i < kThree.size(); ++i)
-    EXPECT_EQ(Lookup(archive, 0, kThree[i].name.c_str()).bytes, list.substr(i * 428, 428)) << i;
+    EXPECT_EQ(Lookup(archive, 0, kThree[i].name.c_str()).bytes,
+              list.substr(i * sizeof(HostFileInfo), sizeof(HostFileInfo)))
+        << i;
 }
 
 TEST_F(ReadingTest, LookupStopsAtTheMatchAndFailsOnAShortDirectory) {
@@ -321,6 +324,62 @@ TEST_F(ReadingTest, ExtractionReadsTheDataWindowByWindow) {
   EXPECT_EQ(TakeBlock(out), entries[1].data);
   // The record at the position, the header, the directory, then 11 data windows.
   EXPECT_EQ(Calls(Service::kReadFile), 1u + 1u + 1u + 11u);
+}
+
+TEST_F(ReadingTest, BothInterfacesDescribeEntriesAlike) {
+  // The 32-bit and the 64-bit record hold the same entry in their own layouts: the 64-bit
+  // one widens the integers and ends with 4 bytes of zero padding.
+  std::string path = ScratchFile(WriteArchive(kThree));
+  platform::MemoryHandle narrow = nullptr, wide = nullptr;
+  ASSERT_EQ(ListArchive<fileInfo>(path.c_str(), 0, 0, &narrow), 0);
+  ASSERT_EQ(ListArchive<fileInfo64>(path.c_str(), 0, 0, &wide), 0);
+  std::string narrowList = TakeBlock(narrow), wideList = TakeBlock(wide);
+  ASSERT_EQ(narrowList.size(), 428u * 4);
+  ASSERT_EQ(wideList.size(), 448u * 4);
+  for (size_t i = 0; i < 4; ++i) {
+    fileInfo a;
+    fileInfo64 b;
+    memcpy(&a, narrowList.data() + 428 * i, 428);
+    memcpy(&b, wideList.data() + 448 * i, 448);
+    EXPECT_EQ(memcmp(a.method, b.method, 8), 0) << i;
+    EXPECT_EQ(b.position, a.position) << i;
+    EXPECT_EQ(b.compsize, a.compsize) << i;
+    EXPECT_EQ(b.filesize, a.filesize) << i;
+    EXPECT_EQ(b.timestamp, 0u) << i;
+    EXPECT_EQ(memcmp(a.path, b.path, 200), 0) << i;
+    EXPECT_EQ(memcmp(a.filename, b.filename, 200), 0) << i;
+    EXPECT_EQ(b.crc, 0u) << i;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(b.padding), 4), std::string(4, '\0')) << i;
+    fileInfo64 found;
+    if (i < 3) {
+      ASSERT_EQ(FindEntry<fileInfo64>(path.c_str(), 0, kThree[i].name.c_str(), 0, &found), 0);
+      EXPECT_EQ(memcmp(&found, &b, sizeof found), 0) << i;
+    }
+  }
+  EXPECT_EQ(wideList.substr(3 * 448), std::string(448, '\0'));
+}
+
+TEST_F(ReadingTest, PointerSizedArgumentsAreNeverCutTo32Bits) {
+  // In a 64-bit process the source argument is pointer-sized. A file position that is
+  // negative or at or above 0x80000000 behaves as 0x80000000 (read from 0); an image
+  // longer than 4 GiB - 1 reads as if it ended there. Cut to 32 bits, each row would
+  // give another result.
+  if (sizeof(intptr_t) < 8) GTEST_SKIP() << "pointer-sized arguments are 32 bits here";
+  const int64_t k4GiB = int64_t{1} << 32;
+  std::string archive = WriteArchive(kThree);
+  std::string path = ScratchFile(archive);
+  uint32_t d = DirectoryRecordPosition(kThree, WriterLayout(), 0);
+  platform::MemoryHandle out = nullptr;
+  ASSERT_EQ(GetArchiveInfo(path.c_str(), static_cast<intptr_t>(k4GiB + 16), 0, &out), 0) << "start 4 GiB + 16";
+  EXPECT_EQ(TakeBlock(out), ListOf(kThree));
+  ASSERT_EQ(GetArchiveInfo(path.c_str(), -16, 0, &out), 0) << "start -16";
+  TakeBlock(out);
+  EXPECT_EQ(GetFile(path.c_str(), static_cast<intptr_t>(k4GiB + d), &out, kToMemory, nullptr, 0), 8);
+  ASSERT_EQ(GetArchiveInfo(archive.data(), static_cast<intptr_t>(k4GiB + 8), kMemory, &out), 0)
+      << "length 4 GiB + 8";
+  TakeBlock(out);
+  HostFileInfo record;
+  EXPECT_EQ(GetFileInfo(archive.data(), static_cast<intptr_t>(k4GiB + 8), "LAST", kMemory, &record), 0);
 }
 
 }  // namespace

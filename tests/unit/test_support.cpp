@@ -43,7 +43,7 @@ Answer CallReader(Reader reader, const std::string& archive, const std::string& 
   intptr_t second = memory ? static_cast<intptr_t>(archive.size()) : positionOrStart;
   platform::MemoryHandle const untouchedHandle = reinterpret_cast<platform::MemoryHandle>(0x5EA1ED);
   platform::MemoryHandle out = untouchedHandle;
-  fileInfo record;
+  HostFileInfo record;
   memset(&record, 0xEE, sizeof record);
   const std::string untouchedRecord(sizeof record, '\xEE');
   int result = 0;
