@@ -7,6 +7,7 @@ add_executable(unit_tests
   tests/unit/identification_test.cpp
   tests/unit/reading_test.cpp
   tests/unit/fault_test.cpp
+  tests/unit/thread_test.cpp
   tests/unit/test_support.cpp)
 target_link_libraries(unit_tests PRIVATE tarnwick_core archive_writer GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)

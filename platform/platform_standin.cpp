@@ -28,6 +28,7 @@ std::atomic<uint32_t> callCounts[kServiceCount];
 FaultPlan faultPlans[kServiceCount];
 std::atomic<uint32_t> openHandles{0};
 std::atomic<uint32_t> liveBlocks{0};
+std::atomic<uint32_t> blockSizeLimit{0};
 
 // Counts the call and tells whether the fault plan makes it fail.
 bool CallFails(Service service) {
@@ -105,6 +106,8 @@ void CloseHandle(FileHandle handle) {
 
 MemoryHandle LocalAlloc(uint32_t size) {
   if (CallFails(Service::kLocalAlloc)) return nullptr;
+  uint32_t limit = blockSizeLimit.load();
+  if (limit != 0 && size > limit) return nullptr;
   auto* header = static_cast<BlockHeader*>(calloc(1, sizeof(BlockHeader) + size));
   if (header == nullptr) return nullptr;
   header->magic = kLiveBlockMagic;
@@ -151,6 +154,8 @@ void FailCalls(Service service, uint32_t first, uint32_t count) {
   faultPlans[i].count.store(count);
   faultPlans[i].first.store(first);
 }
+
+void LimitBlockSize(uint32_t bytes) { blockSizeLimit.store(bytes); }
 
 uint32_t CallCount(Service service) { return callCounts[static_cast<int>(service)].load(); }
 uint32_t OpenHandles() { return openHandles.load(); }

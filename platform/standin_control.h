@@ -33,6 +33,10 @@ void Reset();
 // those is counted but the call still does its work.
 void FailCalls(Service service, uint32_t first, uint32_t count = 1);
 
+// LocalAlloc refuses blocks larger than this, as a process short of address space would;
+// 0 (the default) sets no limit. Reset does not change it.
+void LimitBlockSize(uint32_t bytes);
+
 uint32_t CallCount(Service service);
 uint32_t OpenHandles();
 uint32_t LiveBlocks();
