@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "archive/format.h"
 #include "module/plugin_types.h"
@@ -15,5 +16,12 @@ SourceKind SourceKindOf(uint32_t flag);
 ResultCode OpenArchive(ArchiveSource* source, ArchiveHeader* header);
 
 // Writes an entry's fields into a record that is all zero, in either interface's layout.
-void DescribeEntry(fileInfo* info, const DirectoryRecord& record, uint32_t position);
-void DescribeEntry(fileInfo64* info, const DirectoryRecord& record, uint32_t position);
+// Inline: the listing calls it once per entry.
+template <class Info>
+inline void DescribeEntry(Info* info, const DirectoryRecord& record, uint32_t position) {
+  memcpy(info->method, MethodString, sizeof MethodString);
+  info->position = position;
+  info->compsize = record.size;
+  info->filesize = record.size;
+  for (uint32_t i = 0; i < kNameSize && record.name[i] != 0; ++i) info->filename[i] = static_cast<char>(record.name[i]);
+}

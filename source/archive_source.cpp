@@ -26,6 +26,12 @@ int FileReadByte(ArchiveSource* source) {
 }
 
 uint32_t FileReadBlock(ArchiveSource* source, void* destination, uint32_t n) {
+  if (n <= source->available) {  // the common case of a record inside the window
+    memcpy(destination, source->cursorOrRemaining.cursor, n);
+    source->cursorOrRemaining.cursor += n;
+    source->available -= n;
+    return n;
+  }
   auto* out = static_cast<uint8_t*>(destination);
   uint32_t left = n;
   while (left != 0) {
