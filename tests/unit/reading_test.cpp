@@ -301,14 +301,7 @@ TEST_F(ReadingTest, ExtractionFromMemoryTakesTheRecordAtPositionZero) {
 
   // A directory at 0 reads the header as its first record: name "OST00\x1A", size from
   // the directory field's upper half and the reserved field, here 0x00030000.
-  WriterLayout atZero;
-  atZero.placeDirectory = true;
-  atZero.directoryAt = 0;
-  atZero.overrideCount = true;
-  atZero.count = 1;
-  atZero.reserved = 3;
-  std::vector<WriterEntry> none;
-  std::string image = WriteArchive(none, atZero) + Bytes(0x30000, 9);
+  std::string image = HeaderAsOnlyRecord(0x30000) + Bytes(0x30000, 9);
   Answer answer = Extract(image, kMemory | kToMemory, 0);
   EXPECT_EQ(answer.result, 0);
   EXPECT_EQ(answer.bytes, Bytes(0x30000, 9));

@@ -377,13 +377,7 @@ void CheckExtraction() {
 
   // From memory the wanted record is the one at 0: an ordinary archive has none there.
   CHECK(Extract(archive, true, 0).result == 8);
-  WriterLayout atZero;
-  atZero.placeDirectory = true;
-  atZero.directoryAt = 0;
-  atZero.overrideCount = true;
-  atZero.count = 1;
-  atZero.reserved = 1;  // the header read as a record: size 0x10000
-  std::string image = WriteArchive({}, atZero) + Bytes(0x10000, 7);
+  std::string image = HeaderAsOnlyRecord(0x10000) + Bytes(0x10000, 7);
   Reading fromMemory = Extract(image, true, 0);
   CHECK(fromMemory.result == 0 && fromMemory.bytes == Bytes(0x10000, 7));
 }

@@ -55,6 +55,16 @@ std::string WriteArchive(const std::vector<WriterEntry>& entries, const WriterLa
   return bytes;
 }
 
+std::string HeaderAsOnlyRecord(uint32_t size) {
+  WriterLayout layout;
+  layout.placeDirectory = true;
+  layout.directoryAt = 0;
+  layout.overrideCount = true;
+  layout.count = 1;
+  layout.reserved = static_cast<uint16_t>(size >> 16);  // the directory field's upper half is 0
+  return WriteArchive({}, layout);
+}
+
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   FILE* file = fopen(path.c_str(), "rb");
   if (file == nullptr) return false;

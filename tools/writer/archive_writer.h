@@ -36,6 +36,12 @@ constexpr size_t kWriterMaxEntries = 65535;
 // more than 65,535 entries, or the layout needs positions beyond 32 bits.
 std::string WriteArchive(const std::vector<WriterEntry>& entries, const WriterLayout& layout = WriterLayout());
 
+// An image whose directory starts at 0 over its own header, so that the header is read
+// as the one record at position 0: name "OST00\x1A", size from the header's last four
+// bytes, here `size` (a multiple of 0x10000). It is the one kind of image whose entry
+// GetFile can extract from memory; append `size` bytes of data to the header it returns.
+std::string HeaderAsOnlyRecord(uint32_t size);
+
 // The position of entry i's directory record in an archive written with that layout.
 uint32_t DirectoryRecordPosition(const std::vector<WriterEntry>& entries, const WriterLayout& layout, size_t i);
 
