@@ -30,9 +30,9 @@ target_compile_options(conformance PRIVATE -Wall -Wextra -Werror)
 target_link_options(conformance PRIVATE ${static_runtime})
 add_dependencies(conformance tarnwick_spi)
 
-# One launch runs every case: a launch of 32-bit Wine costs most of a minute. The Wine
-# prefix is shared with the demo, so one booted Wine session serves both.
-set(TARNWICK_WINE_PREFIX "${PROJECT_SOURCE_DIR}/build/wine-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH "Wine prefix for the Windows tests")
+# One launch runs every case: a launch of 32-bit Wine costs most of a minute. One Wine
+# prefix serves both Windows builds and the demo.
+set(TARNWICK_WINE_PREFIX "${PROJECT_SOURCE_DIR}/build/wine" CACHE PATH "Wine prefix for the Windows tests")
 add_test(NAME conformance_${CMAKE_SYSTEM_PROCESSOR}
          COMMAND ${PROJECT_SOURCE_DIR}/tools/wine/run ${TARNWICK_WINE_PREFIX}
                  $<TARGET_FILE:conformance> $<TARGET_FILE:tarnwick_spi>)
