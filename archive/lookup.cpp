@@ -29,7 +29,7 @@ bool NamesMatch(const char* name, const char* wanted, bool fold) {
 template <class Info>
 ResultCode FindEntry(const char* source, uint32_t startOrLength, const char* wantedName, uint32_t flag,
                      Info* outRecord) {
-  ResultCode result = ResultUnknownFormat;  // until a name matches
+  ResultCode result = ResultSuccess;
   ArchiveSource archive;
   ArchiveHeader header;
   bool fold = (flag & (kFlagFoldCase | kFlagFoldCaseHost)) != 0;
@@ -39,7 +39,7 @@ ResultCode FindEntry(const char* source, uint32_t startOrLength, const char* wan
 
   result = OpenArchive(&archive, &header);
   if (result != ResultSuccess) goto done;
-  result = ResultUnknownFormat;
+  result = ResultUnknownFormat;  // until a name matches
   {
     uint32_t position = archive.Tell(&archive);
     if (position == kUnknownPosition) goto done;
