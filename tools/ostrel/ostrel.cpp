@@ -260,11 +260,15 @@ bool ConvertName(const std::string& encoding, const std::string& name, std::stri
 
 // --- progress -----------------------------------------------------------------------
 
+// Counts work as bytes, with each file written worth 4 KiB, since creating many small
+// files is as long a job as copying a few large ones.
 class Progress {
  public:
-  Progress(bool wanted, uint64_t total) : shown_(wanted && OnTerminal() && total >= (8u << 20)), total_(total) {}
-  void Advance(uint64_t bytes) {
-    done_ += bytes;
+  static constexpr uint64_t kPerFile = 4096;
+  Progress(bool wanted, uint64_t bytes, size_t files)
+      : total_(bytes + kPerFile * files), shown_(wanted && OnTerminal() && total_ >= (8u << 20)) {}
+  void Advance(uint64_t work) {
+    done_ += work;
     if (!shown_) return;
     int percent = static_cast<int>(done_ * 100 / total_);
     if (percent == last_) return;
@@ -274,8 +278,9 @@ class Progress {
   }
 
  private:
+  uint64_t total_;
   bool shown_;
-  uint64_t total_, done_ = 0;
+  uint64_t done_ = 0;
   int last_ = -1;
 };
 
@@ -418,7 +423,7 @@ int Extract(const Options& o) {
   // One pass: the offsets were summed once, and entries in directory order are read in
   // the order their data lies.
   OutputSet outputs;
-  Progress progress(!o.quiet, total);
+  Progress progress(!o.quiet, total, chosen.size());
   std::vector<char> buffer(1 << 20);
   for (size_t k = 0; k < chosen.size(); ++k) {
     const Entry& e = a.entries[chosen[k]];
@@ -432,6 +437,7 @@ int Extract(const Options& o) {
       progress.Advance(n);
     }
     if (!outputs.Finish()) return Fail(kCannotWrite, targets[k] + ": cannot finish: " + strerror(errno));
+    progress.Advance(Progress::kPerFile);
   }
   outputs.Commit();
   if (!o.quiet) printf("extracted %zu entries, %llu bytes, into %s\n", chosen.size(), static_cast<unsigned long long>(total), o.folder.c_str());
