@@ -14,10 +14,6 @@ target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)
 include(GoogleTest)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
-add_executable(pack_archive tools/writer/pack_archive.cpp)
-target_link_libraries(pack_archive PRIVATE archive_writer)
-target_compile_options(pack_archive PRIVATE -Wall -Wextra -Werror)
-
 add_executable(ostrel tools/ostrel/ostrel.cpp tools/ostrel/safe_names.cpp)
 target_link_libraries(ostrel PRIVATE tarnwick_core archive_writer)
 target_compile_options(ostrel PRIVATE -Wall -Wextra -Werror)
