@@ -11,9 +11,12 @@ namespace {
 // and never changes the second byte of a two-byte character other than those.
 uint8_t FoldByte(uint8_t byte) { return byte >= 0x41 && byte <= 0x5A ? byte + 0x20 : byte; }
 
-bool NamesMatch(const char* name, const char* wanted, bool fold) {
-  for (size_t i = 0;; ++i) {
-    uint8_t a = static_cast<uint8_t>(name[i]);
+// Compares the record's name, as the string it makes (the bytes before the first zero,
+// at most 12), with the wanted name, byte by byte up to and including the terminator.
+// Reading the wanted name stops at the first difference, so at most 13 bytes of it.
+bool NameMatches(const DirectoryRecord& record, const char* wanted, bool fold) {
+  for (uint32_t i = 0;; ++i) {
+    uint8_t a = i < kNameSize ? record.name[i] : 0;
     uint8_t b = static_cast<uint8_t>(wanted[i]);
     if (fold) {
       a = FoldByte(a);
@@ -46,7 +49,7 @@ ResultCode FindEntry(const char* source, uint32_t startOrLength, const char* wan
     for (uint32_t i = 0; i < header.entryCount; ++i, position += sizeof(DirectoryRecord)) {
       DirectoryRecord record;
       if (archive.ReadBlock(&archive, &record, sizeof record) != sizeof record) goto done;
-      if (NamesMatch(NameToString(record).text, wantedName, fold)) {
+      if (NameMatches(record, wantedName, fold)) {
         Info info;
         memset(&info, 0, sizeof info);
         DescribeEntry(&info, record, position);
