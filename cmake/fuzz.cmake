@@ -10,7 +10,7 @@ foreach(target fuzz_reading fuzz_identification)
   set(work_corpus ${CMAKE_BINARY_DIR}/corpus/${corpus})
   file(MAKE_DIRECTORY ${work_corpus})
   add_test(NAME ${target}
-           COMMAND ${target} -max_total_time=${TARNWICK_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=6144 -malloc_limit_mb=6144
+           COMMAND ${target} -max_total_time=${TARNWICK_FUZZ_SECONDS} -timeout=10 -max_len=4096
                    ${work_corpus} ${PROJECT_SOURCE_DIR}/fuzz/seeds/${corpus})
 endforeach()
 

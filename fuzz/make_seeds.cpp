@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
       {"lookup-file", Control(1, 0x8, 0, "image.bmp") + archive},
       {"lookup-memory", Control(0x91, 1, 0, "LAST") + archive},
       {"extract-file", Control(0x22, 0x100, d + 16, "") + archive},
-      {"extract-memory", Control(0x32, 0x100, 0, "") + HeaderAsOnlyRecord(0x10000) + std::string(0x10000, 'd')},
+      {"extract-memory", Control(0x32, 0x100, 0, "") + HeaderAsOnlyRecord(0) + "trailing bytes"},
       {"extract-cut", Control(0x22, 0x100, d + 32, "") + archive.substr(0, d + 40)},
   };
   const std::vector<std::pair<std::string, std::string>> identification = {
