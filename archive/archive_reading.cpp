@@ -1,7 +1,5 @@
 #include "archive/archive_reading.h"
 
-#include <cstring>
-
 SourceKind SourceKindOf(uint32_t flag) { return (flag & kFlagSourceMask) != 0 ? Memory : File; }
 
 ResultCode OpenArchive(ArchiveSource* source, ArchiveHeader* header) {

@@ -9,13 +9,8 @@ bool HasArchiveSignature(const uint8_t* firstBytes) {
   return memcmp(firstBytes, ArchiveSignature, kSignatureSize) == 0;
 }
 
-uint32_t NameLength(const DirectoryRecord& record) {
-  const void* zero = memchr(record.name, 0, kNameSize);
-  return zero == nullptr ? kNameSize : static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - record.name);
-}
-
 NameString NameToString(const DirectoryRecord& record) {
   NameString name = {};
-  memcpy(name.text, record.name, NameLength(record));
+  for (uint32_t i = 0; i < kNameSize && record.name[i] != 0; ++i) name.text[i] = static_cast<char>(record.name[i]);
   return name;
 }

@@ -43,6 +43,4 @@ struct NameString {
 };
 
 bool HasArchiveSignature(const uint8_t* firstBytes);
-// Bytes of the name before its first zero: 0 to 12.
-uint32_t NameLength(const DirectoryRecord& record);
 NameString NameToString(const DirectoryRecord& record);

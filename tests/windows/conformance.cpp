@@ -50,8 +50,8 @@ class GuardedBytes {
     GetSystemInfo(&system);
     size_t page = system.dwPageSize;
     size_t dataPages = (bytes.size() + page - 1) / page;
-    size_ = (dataPages + 1) * page;
-    base_ = static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    base_ = static_cast<char*>(
+        VirtualAlloc(nullptr, (dataPages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     DWORD old;
     VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old);
     data_ = base_ + dataPages * page - bytes.size();
@@ -65,7 +65,6 @@ class GuardedBytes {
  private:
   char* base_ = nullptr;
   char* data_ = nullptr;
-  size_t size_ = 0;
 };
 
 std::string scratch;  // a folder of this run's own
